@@ -1,0 +1,21 @@
+// String-table ids, shared by the code and the resource scripts.
+#pragma once
+
+#define IDS_UPDATE_FAILED 300
+#define IDS_UPDATE_SUCCEEDED 301
+#define IDS_ALREADY_CURRENT 306
+#define IDS_PRODUCT_NOT_FOUND 307
+#define IDS_VERSION_MISMATCH 308
+#define IDS_BAD_COMMAND_LINE 309
+#define IDS_NO_PATCH_LIST 310
+#define IDS_CAPTION_ERROR 311
+#define IDS_CAPTION_SUCCESS 312
+#define IDS_CAPTION_UNNECESSARY 313
+#define IDS_INSTALL_BLOCKED 314
+#define IDS_FILES_IN_USE 315
+#define IDS_SUFFIX_GLOBAL 316
+#define IDS_SUFFIX_LANGPACK 317
+#define IDS_SUFFIX_PRODUCT 318
+
+// Icon group of the executable.
+#define IDI_LAUNCHER 319
