@@ -79,7 +79,7 @@ bool ExtractToTemporaryFile(std::wstring& path, const std::wstring& resourceName
     if (!directory) {
         return false;
     }
-    std::wstring name = MakeTemporaryName(*directory);
+    std::wstring name = TemporaryNameSource(*directory);
     if (!Fits(name, kPathCapacity)) {
         return false;
     }
@@ -91,7 +91,7 @@ bool ExtractToTemporaryFile(std::wstring& path, const std::wstring& resourceName
     }
     for (int attempt = 0; attempt < kTemporaryNameAttempts; ++attempt) {
         if (attempt > 0) {
-            path = MakeTemporaryName(*directory);
+            path = TemporaryNameSource(*directory);
         }
         // CREATE_NEW fails on any existing name, a link or a dangling link included, so a name
         // that someone planted since it was chosen is never written through.
@@ -112,9 +112,13 @@ bool ExtractToTemporaryFile(std::wstring& path, const std::wstring& resourceName
     return false;
 }
 
+}  // namespace
+
+std::wstring (*TemporaryNameSource)(const std::wstring& directory) = MakeTemporaryName;
+
 // Compares the file's whole content with the package, a chunk at a time: the package is never
 // copied in memory.
-bool HoldsPackage(HANDLE file, const PackageBytes& package) {
+bool FileHoldsPackage(HANDLE file, const PackageBytes& package) {
     LARGE_INTEGER size{};
     if (!GetFileSizeEx(file, &size) || size.QuadPart != package.size) {
         return false;
@@ -134,8 +138,6 @@ bool HoldsPackage(HANDLE file, const PackageBytes& package) {
     }
     return true;
 }
-
-}  // namespace
 
 std::optional<PackageBytes> FindPackage(const std::wstring& resourceName) {
     HRSRC resource = FindResourceW(ModuleHandle, resourceName.c_str(), L"MSP");
@@ -233,7 +235,7 @@ bool LockedPackage::Extract(const std::wstring& resourceName) {
                                           OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
     // Between the write and the lock another process could have put a file of its own in place;
     // only the very bytes of the package may reach Windows Installer.
-    if (!package || !lock || !HoldsPackage(lock.Get(), *package)) {
+    if (!package || !lock || !FileHoldsPackage(lock.Get(), *package)) {
         return false;
     }
     path_ = path;

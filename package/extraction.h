@@ -26,8 +26,15 @@ std::optional<PackageBytes> FindPackage(const std::wstring& resourceName);
 // last component. Nothing when a part exceeds its capacity.
 std::optional<std::wstring> ComposeExtractName(const std::wstring& path, const std::wstring& suffix);
 
-// A name in `directory` that does not exist yet: "MSP" followed by a decimal number.
+// A name in `directory` that does not exist yet: "MSP" followed by a decimal number drawn at
+// random. The file is not created.
 std::wstring MakeTemporaryName(const std::wstring& directory);
+
+// Where the temporary road takes its names: MakeTemporaryName unless a test replaced it.
+extern std::wstring (*TemporaryNameSource)(const std::wstring& directory);
+
+// True when the file, read from its current position, holds exactly the package's bytes.
+bool FileHoldsPackage(HANDLE file, const PackageBytes& package);
 
 // Writes the package resource `resourceName` to a file and returns true when the whole resource
 // was written and the file closed.

@@ -13,13 +13,18 @@ std::wstring UpToNull(const std::wstring& buffer) {
     return buffer.substr(0, buffer.find(L'\0'));
 }
 
+struct PropertyRead {
+    std::optional<std::wstring> value;
+    UINT error = ERROR_SUCCESS;  // the Windows Installer result when there is no value
+};
+
 // Reads a text property, retrying once with the exact size when the first buffer is short.
 // A property that is absent, or not text, reads as empty text: the buffer starts zeroed and
 // Windows Installer leaves it untouched then.
-std::optional<std::wstring> ReadTextProperty(const std::wstring& path, UINT property) {
+PropertyRead ReadTextPropertyOnce(const std::wstring& path, UINT property) {
     MsiHandle summary(OpenPatchSummary(path));
     if (!summary) {
-        return std::nullopt;
+        return {std::nullopt, GetLastError()};
     }
     UINT type = 0;
     INT number = 0;
@@ -30,7 +35,7 @@ std::optional<std::wstring> ReadTextProperty(const std::wstring& path, UINT prop
                                              &buffer[0], &count);
     if (result == ERROR_MORE_DATA) {
         if (count >= kLongestValue) {
-            return std::nullopt;
+            return {std::nullopt, ERROR_MORE_DATA};
         }
         count += 1;
         buffer.assign(count, L'\0');
@@ -38,9 +43,19 @@ std::optional<std::wstring> ReadTextProperty(const std::wstring& path, UINT prop
                                             &buffer[0], &count);
     }
     if (result != ERROR_SUCCESS) {
-        return std::nullopt;
+        return {std::nullopt, result};
     }
-    return UpToNull(buffer);
+    return {UpToNull(buffer), ERROR_SUCCESS};
+}
+
+// A failed read leaves its Windows Installer result as the last-error value, set once the
+// summary is closed, so that the failure message shows the real cause.
+std::optional<std::wstring> ReadTextProperty(const std::wstring& path, UINT property) {
+    PropertyRead read = ReadTextPropertyOnce(path, property);
+    if (!read.value) {
+        SetLastError(read.error);
+    }
+    return read.value;
 }
 
 enum class VariantRead { Value, Absent, Failed, Empty };
@@ -78,10 +93,13 @@ MSIHANDLE OpenPatchSummary(const std::wstring& path) {
     wchar_t fullPath[MAX_PATH];
     DWORD length = GetFullPathNameW(path.c_str(), MAX_PATH, fullPath, nullptr);
     if (length == 0 || length >= MAX_PATH) {
+        SetLastError(length == 0 ? ERROR_INVALID_NAME : ERROR_FILENAME_EXCED_RANGE);
         return 0;
     }
     MSIHANDLE summary = 0;
-    if (Msi.getSummaryInformation(0, fullPath, 0, &summary) != ERROR_SUCCESS) {
+    UINT result = Msi.getSummaryInformation(0, fullPath, 0, &summary);
+    if (result != ERROR_SUCCESS) {
+        SetLastError(result);
         return 0;
     }
     return summary;

@@ -16,8 +16,12 @@ constexpr UINT kPropertyVersionKeywords = 5;
 constexpr UINT kPropertyVariant = 18;
 
 // Opens the summary information of the package at `path` (made absolute against the current
-// directory, within 259 characters) read-only. Returns the handle, or 0; the caller closes it.
+// directory, within 259 characters) read-only. Returns the handle, or 0 with the reason as the
+// last-error value; the caller closes the handle.
 MSIHANDLE OpenPatchSummary(const std::wstring& path);
+
+// A reader that cannot open the package or read a property returns false with the Windows
+// Installer result as the last-error value.
 
 // Property 7, the target product list, possibly empty. On false `productList` is unchanged.
 bool ReadTargetProductList(const std::wstring& path, std::wstring& productList);
