@@ -54,14 +54,7 @@ std::wstring MessageText(const ExpectedBox& box) {
     return text;
 }
 
-class ApplyTable : public testing::TestWithParam<ApplyCase> {
-protected:
-    ScopedProcessState state;
-    ScopedTempDirectory temp;
-    BoxRecorder boxes;
-    FakeMsi fake;
-    ScopedFakeMsi scoped{fake};
-};
+class ApplyTable : public testing::TestWithParam<ApplyCase>, protected FlowSandbox {};
 
 TEST_P(ApplyTable, HandlesEveryAcceptedProduct) {
     const ApplyCase& c = GetParam();
@@ -173,14 +166,7 @@ INSTANTIATE_TEST_SUITE_P(Table, ApplyTable, testing::Values(
               FakePackage{kA, kKeywords, std::nullopt, {{7, ERROR_INVALID_PARAMETER}}}, {{kA, kAlphaAtTarget}},
               StageResult::Halt, {{IDS_UPDATE_FAILED, L"87"}}, {}, L""}));
 
-class Apply : public testing::Test {
-protected:
-    ScopedProcessState state;
-    ScopedTempDirectory temp;
-    BoxRecorder boxes;
-    FakeMsi fake;
-    ScopedFakeMsi scoped{fake};
-};
+class Apply : public testing::Test, protected FlowSandbox {};
 
 TEST_F(Apply, AnAbsentPackageEndsAtOnceAndKeepsTheAcceptedProducts) {
     AcceptedProducts = {ProductEntry{kA, L"1", L"Earlier", L"1033", L"", L"", L""}};

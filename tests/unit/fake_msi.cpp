@@ -4,25 +4,11 @@
 
 #include <string>
 
+#include "test_support.h"
+
 namespace {
 
 FakeMsi* current = nullptr;
-
-std::optional<std::string> ReadWholeFile(LPCWSTR path) {
-    HANDLE file = CreateFileW(path, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
-                              FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (file == INVALID_HANDLE_VALUE) {
-        return std::nullopt;
-    }
-    std::string content;
-    char chunk[4096];
-    DWORD read = 0;
-    while (ReadFile(file, chunk, sizeof chunk, &read, nullptr) && read > 0) {
-        content.append(chunk, read);
-    }
-    CloseHandle(file);
-    return content;
-}
 
 // The Windows Installer text contract: the count comes in as the buffer's size and goes out as
 // the value's length, both in characters without the null.
@@ -55,9 +41,6 @@ MSIHANDLE Issue() {
     return handle;
 }
 
-struct SummaryHandle {
-    std::string key;
-};
 std::map<MSIHANDLE, std::string> summaryKeys;
 std::map<MSIHANDLE, std::wstring> productCodes;
 
@@ -66,7 +49,7 @@ UINT WINAPI GetSummaryInformation(MSIHANDLE database, LPCWSTR path, UINT updateC
         return ERROR_INVALID_PARAMETER;
     }
     current->summaryPaths.push_back(path);
-    std::optional<std::string> content = ReadWholeFile(path);
+    std::optional<std::string> content = ReadFileBytes(path);
     if (!content) {
         return ERROR_FUNCTION_FAILED;
     }
@@ -212,7 +195,7 @@ UINT WINAPI ConfigureProductEx(LPCWSTR code, int, INSTALLSTATE, LPCWSTR commandL
     std::wstring command = commandLine != nullptr ? commandLine : L"";
     std::wstring patch = PatchPath(command);
     current->configureCalls.push_back({code, command, current->level, current->logPath,
-                                       ReadWholeFile(patch.c_str()).value_or("<missing>"), IsLocked(patch)});
+                                       ReadFileBytes(patch).value_or("<missing>"), IsLocked(patch)});
     const FakeProduct* product = FindProduct(code);
     return product != nullptr ? product->configureResult : ERROR_UNKNOWN_PRODUCT;
 }

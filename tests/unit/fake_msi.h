@@ -16,6 +16,7 @@
 #include <vector>
 
 #include "patching/msi_api.h"
+#include "test_support.h"
 
 struct FakePackage {
     std::optional<std::wstring> targetProducts;   // property 7; nullopt: absent
@@ -74,4 +75,14 @@ public:
 
 private:
     MsiApi saved_;
+};
+
+// Everything a test of a whole flow stands in: fresh process-wide values, a private temporary
+// directory, recorded boxes and the stand-in Windows Installer.
+struct FlowSandbox {
+    ScopedProcessState state;
+    ScopedTempDirectory temp;
+    BoxRecorder boxes;
+    FakeMsi fake;
+    ScopedFakeMsi scoped{fake};
 };

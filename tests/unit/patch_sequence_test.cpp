@@ -42,14 +42,7 @@ std::wstring Say(UINT id, const std::wstring& insert) {
     return FormatMessageText(English(id), insert);
 }
 
-class Sequence : public testing::TestWithParam<SequenceCase> {
-protected:
-    ScopedProcessState state;
-    ScopedTempDirectory temp;
-    BoxRecorder boxes;
-    FakeMsi fake;
-    ScopedFakeMsi scoped{fake};
-};
+class Sequence : public testing::TestWithParam<SequenceCase>, protected FlowSandbox {};
 
 TEST_P(Sequence, ShowsOneVerdictUnlessAStageHalted) {
     const SequenceCase& c = GetParam();
@@ -84,12 +77,9 @@ INSTANTIATE_TEST_SUITE_P(Table, Sequence, testing::Values(
     SequenceCase{"U", false, {Say(IDS_ALREADY_CURRENT, L"Global")}, 1},
     SequenceCase{"H", false, {Say(IDS_PRODUCT_NOT_FOUND, L"")}, 1}));
 
-TEST(SequenceWithoutPackages, SaysCurrentWithNoProductName) {
-    ScopedProcessState state;
-    ScopedTempDirectory temp;
-    BoxRecorder boxes;
-    FakeMsi fake;
-    ScopedFakeMsi scoped{fake};
+class SequenceRun : public testing::Test, protected FlowSandbox {};
+
+TEST_F(SequenceRun, WithoutPackagesSaysCurrentWithNoProductName) {
     ModuleHandle = ThreePackageModule();
     // A temporary directory that does not exist: no package can be written out.
     std::wstring missing = temp.Path() + L"\\missing";
@@ -100,12 +90,7 @@ TEST(SequenceWithoutPackages, SaysCurrentWithNoProductName) {
     EXPECT_TRUE(fake.queriedStates.empty());
 }
 
-TEST(SequenceQuiet, RunsEveryStageAndShowsNothing) {
-    ScopedProcessState state;
-    ScopedTempDirectory temp;
-    BoxRecorder boxes;
-    FakeMsi fake;
-    ScopedFakeMsi scoped{fake};
+TEST_F(SequenceRun, QuietRunsEveryStageAndShowsNothing) {
     ModuleHandle = ThreePackageModule();
     Options.quiet = true;
     Arrange(fake, "AUA");

@@ -29,19 +29,13 @@ void(WINAPI* FindIntel())(LPSYSTEM_INFO) {
 const std::wstring kOs = L"\nOSInfo:\n\tMicrosoft Windows XP Professional (5.1.0.0)";
 const std::wstring kSeparator = L"\n\n-----------------------------------------------\n\n";
 
-class Report : public testing::Test {
+class Report : public testing::Test, protected FlowSandbox {
 protected:
     void SetUp() override {
         savedSources_ = OsSources;
         OsSources = OsInfoSources{XpProfessional, FindIntel, Intel};
     }
     void TearDown() override { OsSources = savedSources_; }
-
-    ScopedProcessState state;
-    ScopedTempDirectory temp;
-    BoxRecorder boxes;
-    FakeMsi fake;
-    ScopedFakeMsi scoped{fake};
 
 private:
     OsInfoSources savedSources_{};

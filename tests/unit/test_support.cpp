@@ -98,11 +98,11 @@ HMODULE ThreePackageModule() {
     return module;
 }
 
-std::wstring ReadFileText(const std::wstring& path) {
+std::optional<std::string> ReadFileBytes(const std::wstring& path) {
     HANDLE file = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
                               nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
     if (file == INVALID_HANDLE_VALUE) {
-        return L"<missing>";
+        return std::nullopt;
     }
     std::string content;
     char chunk[4096];
@@ -111,7 +111,12 @@ std::wstring ReadFileText(const std::wstring& path) {
         content.append(chunk, read);
     }
     CloseHandle(file);
-    return std::wstring(content.begin(), content.end());
+    return content;
+}
+
+std::wstring ReadFileText(const std::wstring& path) {
+    std::optional<std::string> content = ReadFileBytes(path);
+    return content ? std::wstring(content->begin(), content->end()) : L"<missing>";
 }
 
 bool WriteFileText(const std::wstring& path, const std::string& content) {

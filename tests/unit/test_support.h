@@ -4,6 +4,7 @@
 
 #include <windows.h>
 
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -69,6 +70,9 @@ private:
 // The resource module with all three packages, loaded as data.
 HMODULE ThreePackageModule();
 
+// The file's bytes; nothing when it cannot be opened. Opened with every sharing allowed.
+std::optional<std::string> ReadFileBytes(const std::wstring& path);
+// The file's bytes widened one to one, or "<missing>".
 std::wstring ReadFileText(const std::wstring& path);
 bool WriteFileText(const std::wstring& path, const std::string& content);
 bool FileExists(const std::wstring& path);
