@@ -6,7 +6,7 @@ set -euo pipefail
 prefix=${1:?usage: wine-prefix.sh <prefix directory>}
 mkdir -p "$(dirname "$prefix")"
 prefix=$(cd "$(dirname "$prefix")" && pwd)/$(basename "$prefix")
-export WINEPREFIX=$prefix WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
+export WINEPREFIX=$prefix WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml=" LC_ALL=C.UTF-8
 unset DISPLAY
 
 if [ -f "$prefix/.launcher-prefix-ready" ]; then

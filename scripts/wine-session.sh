@@ -7,7 +7,7 @@
 set -euo pipefail
 action=$1
 prefix=$(cd "$2" 2>/dev/null && pwd || echo "$2")
-export WINEPREFIX=$prefix WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
+export WINEPREFIX=$prefix WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml=" LC_ALL=C.UTF-8
 unset DISPLAY
 here=$(cd "$(dirname "$0")" && pwd)
 pidfile=$prefix/.server-pid

@@ -104,7 +104,8 @@ def tool(name: str) -> str:
 
 def wine_environment() -> Dict[str, str]:
     env = dict(os.environ)
-    env.update(WINEPREFIX=prefix(), WINEDEBUG="-all", WINEDLLOVERRIDES="mscoree,mshtml=")
+    # The user language Wine reports follows the Unix locale: the same on every machine.
+    env.update(WINEPREFIX=prefix(), WINEDEBUG="-all", WINEDLLOVERRIDES="mscoree,mshtml=", LC_ALL="C.UTF-8")
     # The prefix is headless; a display seen by some processes and not others confuses the server.
     env.pop("DISPLAY", None)
     return env
