@@ -17,17 +17,24 @@ def read(path):
         return f.read()
 
 
-class Extraction(unittest.TestCase):
+class LauncherRun(unittest.TestCase):
+    """A private temporary folder and an output folder per test; every run must end with 0."""
+
     def setUp(self):
         self.temp, self.temp_win = harness.temp_dir("extract-tmp-" + self._testMethodName)
         self.out, self.out_win = harness.temp_dir("extract-out-" + self._testMethodName)
-        self.payload = read(PAYLOAD)
 
     def launch(self, args):
         result = harness.run(LAUNCHER, args, env={"TMP": self.temp_win, "TEMP": self.temp_win})
         self.assertFalse(result.timed_out, result.describe())
         self.assertEqual(result.exit_code, 0, result.describe())
         return result
+
+
+class Extraction(LauncherRun):
+    def setUp(self):
+        super().setUp()
+        self.payload = read(PAYLOAD)
 
     def assertWritten(self, names):
         self.assertEqual(sorted(os.listdir(self.out)), sorted(names))
@@ -72,19 +79,9 @@ class Extraction(unittest.TestCase):
         self.assertWritten(["Mise à jour v2.fix_glob.msp"])
 
 
-class Switches(unittest.TestCase):
+class Switches(LauncherRun):
     """Which flows run: apply (message 300 for the payload), extract (a file), report (one box
     with the caption "Info")."""
-
-    def setUp(self):
-        self.temp, self.temp_win = harness.temp_dir("switch-tmp-" + self._testMethodName)
-        self.out, self.out_win = harness.temp_dir("switch-out-" + self._testMethodName)
-
-    def launch(self, args):
-        result = harness.run(LAUNCHER, args, env={"TMP": self.temp_win, "TEMP": self.temp_win})
-        self.assertFalse(result.timed_out, result.describe())
-        self.assertEqual(result.exit_code, 0, result.describe())
-        return result
 
     def assertApplyRan(self, result):
         self.assertEqual(len(result.boxes), 1, result.describe())

@@ -64,14 +64,7 @@ std::ostream& operator<<(std::ostream& out, const DescriptionCase& c) {
 
 class Descriptions : public testing::TestWithParam<DescriptionCase> {
 protected:
-    void SetUp() override {
-        saved_ = OsSources;
-        OsSources = OsInfoSources{FakeGetVersionEx, FindFakeNative, FakeSystemInfo};
-    }
-    void TearDown() override { OsSources = saved_; }
-
-private:
-    OsInfoSources saved_{};
+    ScopedOsSources sources{OsInfoSources{FakeGetVersionEx, FindFakeNative, FakeSystemInfo}};
 };
 
 TEST_P(Descriptions, NameTheReleaseAndItsEdition) {

@@ -31,14 +31,7 @@ const std::wstring kSeparator = L"\n\n------------------------------------------
 
 class Report : public testing::Test, protected FlowSandbox {
 protected:
-    void SetUp() override {
-        savedSources_ = OsSources;
-        OsSources = OsInfoSources{XpProfessional, FindIntel, Intel};
-    }
-    void TearDown() override { OsSources = savedSources_; }
-
-private:
-    OsInfoSources savedSources_{};
+    ScopedOsSources sources{OsInfoSources{XpProfessional, FindIntel, Intel}};
 };
 
 TEST_F(Report, ASectionShowsProductsTargetsUpgradeAndTheSystem) {

@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "diagnostics/os_description.h"
 #include "launcher/process_state.h"
 #include "messages/message_box.h"
 
@@ -65,6 +66,18 @@ public:
 private:
     HINSTANCE savedModule_;
     LCID savedLocale_;
+};
+
+// Puts other sources of the system's version facts in place for the lifetime of the object.
+class ScopedOsSources {
+public:
+    explicit ScopedOsSources(const OsInfoSources& sources) : saved_(OsSources) { OsSources = sources; }
+    ~ScopedOsSources() { OsSources = saved_; }
+    ScopedOsSources(const ScopedOsSources&) = delete;
+    ScopedOsSources& operator=(const ScopedOsSources&) = delete;
+
+private:
+    OsInfoSources saved_;
 };
 
 // The resource module with all three packages, loaded as data.
